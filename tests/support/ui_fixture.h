@@ -1,0 +1,24 @@
+#pragma once
+// A fresh console and program state for each component test.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "support/memory_console.h"
+
+// Puts every piece of program-wide state back as a new process has it, then
+// starts the console services on a memory console of the given size with the
+// program's colour scheme, as the main sequence sets it.
+void ResetProgramState();
+void StartConsole(MemoryConsole& console);
+
+class UiTest : public ::testing::Test {
+ protected:
+  // Replaces the console with one of another size.
+  void UseConsole(int columns, int rows);
+  void SetUp() override { UseConsole(80, 25); }
+  void TearDown() override;
+
+  std::unique_ptr<MemoryConsole> console;
+};
