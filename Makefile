@@ -28,6 +28,10 @@ asan-test: $(ASAN_BUILD)/CMakeCache.txt
 	$(CMAKE) --build $(ASAN_BUILD) -j $(JOBS) --target unit_tests
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
 
+# The program on a fresh copy of the sample configuration.
+demo: build
+	examples/run_demo.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-win
 

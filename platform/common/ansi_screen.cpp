@@ -64,7 +64,7 @@ void AnsiScreen::MoveCursor(int column, int row, std::string& out) {
     out += 'C';
   } else {
     out += "\x1b[";
-    AppendNumber(row + 1, out);
+    if (row > 0 || column > 0) AppendNumber(row + 1, out);
     if (column > 0) {
       out += ';';
       AppendNumber(column + 1, out);
