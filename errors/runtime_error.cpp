@@ -98,7 +98,7 @@ void RunError(uint16_t number) {
   if (Process.ErrorPending) Halt(Process.ExitCode);
   Process.ErrorPending = true;
   Process.ErrorNumber = number;
-  Process.Trace = CaptureCodeAddresses(0, 8);
+  Process.Trace = CaptureCodeAddresses(1, 8);
   // The code address of an error is the return address into the code that
   // raised it.
   Process.ErrorAddress = Process.Trace.empty() ? 0 : Process.Trace.front();
