@@ -387,6 +387,13 @@ std::string TerminalSession::SttyNow() {
   return settings;
 }
 
+int TerminalSession::ProgramPid() {
+  const std::string shell = Tmux({"display", "-p", "-t", "e2e", "#{pane_pid}"});
+  std::string children;
+  RunCommand({"pgrep", "-P", shell.substr(0, shell.find('\n'))}, &children);
+  return children.empty() ? -1 : std::stoi(children);
+}
+
 std::string TerminalSession::SttyBefore() const {
   return ReadText(controlDir_ + "/before");
 }

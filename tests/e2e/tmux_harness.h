@@ -174,6 +174,8 @@ class TerminalSession {
   std::string SttyAfter() const;
   // The pane's terminal settings now, while the program runs.
   std::string SttyNow();
+  // The process id of the program (the pane's shell's child), or -1.
+  int ProgramPid();
 
   // The screen, for failure messages.
   std::string Dump();
