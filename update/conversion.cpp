@@ -32,11 +32,14 @@ void ShowOutcome(const KeySet& exitKeys, const std::vector<std::string>& lines,
   DialogDone(dialog);
 }
 
-std::string Shown(const std::string& shownName) { return Program.ConfigDir + shownName; }
+std::string Shown(const std::string& shownName) {
+  return Program.ConfigDir + shownName;
+}
 
 // What a conversion has made so far, so that a failure can take it back.
 struct Rewrite {
   FileServices& files;
+  std::string path;     // the configuration file's own name
   std::string backup;   // the backup name made for this conversion
   std::string newFile;  // the new file, until it is renamed over the old name
   FileHandle oldHandle = kNoFile;
@@ -46,7 +49,11 @@ struct Rewrite {
     if (oldHandle != kNoFile) files.Close(oldHandle);
     if (newHandle != kNoFile) files.Close(newHandle);
     if (!newFile.empty()) files.Remove(newFile);
-    if (!backup.empty()) files.Remove(backup);
+    // The backup goes only while the old file still has its own name; if
+    // something else took that name away, the backup is the one copy left.
+    SearchRecord still;
+    if (!backup.empty() && files.FindFirstEntry(path, faArchive | faHidden, still) == 0)
+      files.Remove(backup);
     HoldTerminationSignals(false);
     IoResultCode = code;
     return code;
@@ -91,9 +98,13 @@ uint16_t CreateNewFile(FileServices& files, const std::string& fileName, Rewrite
 
 }  // namespace
 
-void RegisterSpec(const ConversionSpec& spec) { Registered().push_back(spec); }
+void RegisterSpec(const ConversionSpec& spec) {
+  Registered().push_back(spec);
+}
 
-const std::vector<ConversionSpec>& ConversionSpecs() { return Registered(); }
+const std::vector<ConversionSpec>& ConversionSpecs() {
+  return Registered();
+}
 
 void ShowNotFound(const std::string& shownName) {
   ShowOutcome({kEnter, kEsc}, {Shown(shownName), "not found"}, "Continue");
@@ -118,10 +129,10 @@ void ShowTooManyBackups(const std::string& shownName) {
 }
 
 void ShowCompleted() {
-  ShowOutcome({kEnter, kEsc},
-              {"Update procedure completed", "", "Please run TSETUP Index to complete",
-               "update procedure"},
-              "Ok");
+  ShowOutcome(
+      {kEnter, kEsc},
+      {"Update procedure completed", "", "Please run TSETUP Index to complete", "update procedure"},
+      "Ok");
 }
 
 uint16_t ConvertFileOrFail(const ConversionSpec& spec, FileServices& files) {
@@ -147,7 +158,7 @@ uint16_t ConvertFileOrFail(const ConversionSpec& spec, FileServices& files) {
   // The file's own name keeps the complete old file until the complete new
   // one replaces it in one step; a signal waits until then.
   HoldTerminationSignals(true);
-  Rewrite rewrite{files, {}, {}};
+  Rewrite rewrite{files, path, {}, {}};
   const BackupOutcome backup = MakeBackup(spec, files, path, rewrite.backup);
   if (backup != BackupOutcome::Made) {
     HoldTerminationSignals(false);

@@ -24,7 +24,9 @@ std::string Join(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
-std::string RootOf(const DosPath& path) { return path.Absolute ? "/" : "."; }
+std::string RootOf(const DosPath& path) {
+  return path.Absolute ? "/" : ".";
+}
 
 // The names in a directory, in byte order. 0 or the errno.
 int ListDirectory(const std::string& dir, std::vector<std::string>& names) {
@@ -235,6 +237,13 @@ class PosixFiles final : public FileServices {
     std::string source, target;
     if (uint16_t code = ResolveExisting(from, source)) return code;
     if (uint16_t code = ResolveExisting(to, target)) return code;
+    // The file that takes the name keeps the permissions and, where we may
+    // set it, the owner of the one it replaces.
+    struct stat replaced;
+    if (stat(target.c_str(), &replaced) == 0) {
+      chmod(source.c_str(), replaced.st_mode & 07777);
+      [[maybe_unused]] int ignored = chown(source.c_str(), replaced.st_uid, replaced.st_gid);
+    }
     if (rename(source.c_str(), target.c_str()) != 0) return DosCodeFromErrno(errno, IoKind::Other);
     return 0;
   }

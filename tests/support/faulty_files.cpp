@@ -14,6 +14,7 @@ bool FaultyFiles::Fails(const char* operation) {
   operations_.emplace_back(operation);
   if (injected_ || Calls() != failAt_) return false;
   injected_ = true;
+  if (whenFailing_) whenFailing_();
   return true;
 }
 

@@ -3,6 +3,7 @@
 // scratch directory and a snapshot of what a directory holds.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <string>
@@ -24,6 +25,9 @@ class FaultyFiles final : public FileServices {
     failAt_ = n;
     code_ = code;
   }
+  // Runs just before the chosen call fails: what else happens to the
+  // directory at that moment.
+  void WhenFailing(std::function<void()> action) { whenFailing_ = std::move(action); }
   int Calls() const { return static_cast<int>(operations_.size()); }
   // The name of every call so far, in order ("Read", "AddName", ...).
   const std::vector<std::string>& Operations() const { return operations_; }
@@ -51,6 +55,7 @@ class FaultyFiles final : public FileServices {
   uint16_t code_ = 0;
   bool injected_ = false;
   std::vector<std::string> operations_;
+  std::function<void()> whenFailing_;
 };
 
 // What a directory entry is, and for a regular file its size and bytes.

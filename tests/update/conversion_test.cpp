@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -440,6 +441,45 @@ TEST_F(ConversionTest, NewFileLeftByACrashIsNeitherReusedNorTouched) {
             (DirectorySnapshot{{"hatch.tvn", FileEntry(Converted(spec, old))},
                                {"hatch.bak", FileEntry(old)},
                                {".hatch.tvn.new", FileEntry("left by a crash")}}));
+}
+
+TEST_F(ConversionTest, ConvertedFileKeepsThePermissionsOfTheOldOne) {
+  const ConversionSpec& spec = Spec("nodefile.tvn");
+  dir.Write("nodefile.tvn", OldFile(spec, 3));
+  ASSERT_EQ(chmod(dir.PathOf("nodefile.tvn").c_str(), 0640), 0);
+  EXPECT_EQ(Run(spec, true), 0);
+  ExpectShown(kCompleted);
+  struct stat st;
+  ASSERT_EQ(stat(dir.PathOf("nodefile.tvn").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// When something else takes the file's own name away in the middle of a
+// conversion, the backup is the one copy of the old records left: a failure
+// then takes back only the new file.
+TEST_F(ConversionTest, BackupStaysWhenTheFileLosesItsNameDuringTheConversion) {
+  const ConversionSpec& spec = Spec("hatch.tvn");
+  const std::string old = OldFile(spec, 2);
+  dir.Write("hatch.tvn", old);
+  // Which call is the first read of the old records: a conversion of the
+  // same file elsewhere tells.
+  int readCall = 0;
+  {
+    TempDir elsewhere;
+    elsewhere.Write("hatch.tvn", old);
+    Program.ConfigDir = elsewhere.ConfigDir();
+    FaultyFiles counting(PlatformFiles());
+    ASSERT_EQ(Run(spec, true, counting), 0);
+    Program.ConfigDir = dir.ConfigDir();
+    const std::vector<std::string>& ops = counting.Operations();
+    readCall = static_cast<int>(std::find(ops.begin(), ops.end(), "Read") - ops.begin()) + 1;
+    ASSERT_LE(readCall, counting.Calls());
+  }
+  FaultyFiles faulty(PlatformFiles());
+  faulty.FailAt(readCall, 100);
+  faulty.WhenFailing([&] { ASSERT_EQ(unlink(dir.PathOf("hatch.tvn").c_str()), 0); });
+  EXPECT_EQ(Run(spec, false, faulty), 100);
+  EXPECT_EQ(SnapshotDirectory(dir.Path()), (DirectorySnapshot{{"hatch.bak", FileEntry(old)}}));
 }
 
 // Fails call 1, 2, ... of a conversion until one runs to its end. Before the
