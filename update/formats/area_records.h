@@ -7,8 +7,9 @@
 
 #include "update/formats/record_encodings.h"
 
-// The fields both records share, up to and including the opaque block.
-struct OldAreaFields {
+// The fields before the first real: the same, at the same offsets, in the
+// old and the new layout.
+struct AreaLeadingFields {
   static constexpr Field Text1{0, LenStr(40)};
   static constexpr Field Text2{41, LenStr(12)};
   static constexpr Field Text3{54, LenStr(55)};
@@ -26,6 +27,10 @@ struct OldAreaFields {
   static constexpr Field Byte7{185, 1};
   static constexpr Field Byte8{186, 1};
   static constexpr Field Text5{187, LenStr(8)};
+};
+
+// The fields both records share, up to and including the opaque block.
+struct OldAreaFields : AreaLeadingFields {
   static constexpr Field Real1{196, kReal6Size};
   static constexpr Field Byte9{202, 1};
   static constexpr Field Byte10{203, 1};
@@ -44,24 +49,7 @@ struct OldAreaFields {
   static constexpr Field Block1{240, 2295};
 };
 
-struct AreaFields {
-  static constexpr Field Text1{0, LenStr(40)};
-  static constexpr Field Text2{41, LenStr(12)};
-  static constexpr Field Text3{54, LenStr(55)};
-  static constexpr Field Byte1{110, 1};
-  static constexpr Field Word1{111, 2};
-  static constexpr Field Byte2{113, 1};
-  static constexpr Field Byte3{114, 1};
-  static constexpr Field Byte4{115, 1};
-  static constexpr Field Text4{116, LenStr(60)};
-  static constexpr Field Word2{177, 2};
-  static constexpr Field Word3{179, 2};
-  static constexpr Field Byte5{181, 1};
-  static constexpr Field Byte6{182, 1};
-  static constexpr Field Word4{183, 2};
-  static constexpr Field Byte7{185, 1};
-  static constexpr Field Byte8{186, 1};
-  static constexpr Field Text5{187, LenStr(8)};
+struct AreaFields : AreaLeadingFields {
   static constexpr Field Real1{196, kDoubleSize};
   static constexpr Field Byte9{204, 1};
   static constexpr Field Byte10{205, 1};
@@ -82,12 +70,11 @@ struct AreaFields {
 
 template <typename F>
 constexpr bool AreaFieldsContiguous(size_t size) {
-  return Contiguous({F::Text1,  F::Text2,  F::Text3,  F::Byte1,  F::Word1,    F::Byte2,
-                     F::Byte3,  F::Byte4,  F::Text4,  F::Word2,  F::Word3,    F::Byte5,
-                     F::Byte6,  F::Word4,  F::Byte7,  F::Byte8,  F::Text5,    F::Real1,
-                     F::Byte9,  F::Byte10, F::Real2,  F::Byte11, F::Word5,    F::Word6,
-                     F::Word7,  F::Word8,  F::Word9,  F::Word10, F::Byte12,   F::Byte13,
-                     F::Byte14, F::Cleared1, F::Block1},
+  return Contiguous({F::Text1,  F::Text2,  F::Text3,  F::Byte1,    F::Word1, F::Byte2,  F::Byte3,
+                     F::Byte4,  F::Text4,  F::Word2,  F::Word3,    F::Byte5, F::Byte6,  F::Word4,
+                     F::Byte7,  F::Byte8,  F::Text5,  F::Real1,    F::Byte9, F::Byte10, F::Real2,
+                     F::Byte11, F::Word5,  F::Word6,  F::Word7,    F::Word8, F::Word9,  F::Word10,
+                     F::Byte12, F::Byte13, F::Byte14, F::Cleared1, F::Block1},
                     size);
 }
 

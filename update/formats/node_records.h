@@ -4,7 +4,9 @@
 
 #include "update/formats/record_encodings.h"
 
-struct OldNodeRecord {
+// The fields before the first real: the same, at the same offsets, in the
+// old and the new layout.
+struct NodeLeadingFields {
   static constexpr Field Long1{0, 4};
   static constexpr Field Long2{4, 4};
   static constexpr Field Text1{8, LenStr(35)};
@@ -18,6 +20,9 @@ struct OldNodeRecord {
   static constexpr Field Long4{138, 4};
   static constexpr Field Byte17{142, 1};
   static constexpr Field Block2{143, 32};
+};
+
+struct OldNodeRecord : NodeLeadingFields {
   static constexpr Field Real1{175, kReal6Size};
   static constexpr Field Real2{181, kReal6Size};
   static constexpr Field Real3{187, kReal6Size};
@@ -34,20 +39,7 @@ struct OldNodeRecord {
   static constexpr size_t Size = 388;
 };
 
-struct NodeRecord {
-  static constexpr Field Long1{0, 4};
-  static constexpr Field Long2{4, 4};
-  static constexpr Field Text1{8, LenStr(35)};
-  static constexpr Field Text2{44, LenStr(20)};
-  static constexpr Field Block1{65, 32};
-  static constexpr Field Byte1to14{97, 14};
-  static constexpr Field Text3{111, LenStr(20)};
-  static constexpr Field Byte15{132, 1};
-  static constexpr Field Byte16{133, 1};
-  static constexpr Field Long3{134, 4};
-  static constexpr Field Long4{138, 4};
-  static constexpr Field Byte17{142, 1};
-  static constexpr Field Block2{143, 32};
+struct NodeRecord : NodeLeadingFields {
   static constexpr Field Real1{175, kDoubleSize};
   static constexpr Field Real2{183, kDoubleSize};
   static constexpr Field Real3{191, kDoubleSize};
@@ -66,12 +58,12 @@ struct NodeRecord {
 
 template <typename R>
 constexpr bool NodeFieldsContiguous() {
-  return Contiguous({R::Long1,  R::Long2,  R::Text1,  R::Text2,  R::Block1,     R::Byte1to14,
-                     R::Text3,  R::Byte15, R::Byte16, R::Long3,  R::Long4,      R::Byte17,
-                     R::Block2, R::Real1,  R::Real2,  R::Real3,  R::Byte18,     R::Byte19,
-                     R::Real4,  R::Word1,  R::Text4,  R::Real5,  R::Text5,      R::Text6,
-                     R::Byte20to24, R::Cleared1},
-                    R::Size);
+  return Contiguous(
+      {R::Long1,  R::Long2,  R::Text1,  R::Text2,      R::Block1,  R::Byte1to14, R::Text3,
+       R::Byte15, R::Byte16, R::Long3,  R::Long4,      R::Byte17,  R::Block2,    R::Real1,
+       R::Real2,  R::Real3,  R::Byte18, R::Byte19,     R::Real4,   R::Word1,     R::Text4,
+       R::Real5,  R::Text5,  R::Text6,  R::Byte20to24, R::Cleared1},
+      R::Size);
 }
 static_assert(NodeFieldsContiguous<OldNodeRecord>());
 static_assert(NodeFieldsContiguous<NodeRecord>());
