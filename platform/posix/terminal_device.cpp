@@ -176,7 +176,8 @@ class TerminalDevice final : public ConsoleDevice {
   }
 
   void SetCursorVisible(bool visible) override {
-    Send(visible ? "\x1b[4 q\x1b[?25h" : "\x1b[?25l");
+    cursorShown_ = visible ? 1 : 0;
+    Send(CursorBytes());
   }
 
   bool ReadKey(int timeoutMs, PcKey& key) override {
@@ -252,7 +253,14 @@ class TerminalDevice final : public ConsoleDevice {
     screen_.Invalidate();
     screen_.SetVisibleSize(visibleColumns_, visibleRows_);
     out += kStartBytes;
+    // A stop showed the cursor for the shell; it gets the program's shape again.
+    out += CursorBytes();
     screen_.Update(0, 0, columns_ - 1, rows_ - 1, wanted_.data(), columns_, out);
+  }
+
+  const char* CursorBytes() const {
+    if (cursorShown_ < 0) return "";
+    return cursorShown_ != 0 ? "\x1b[4 q\x1b[?25h" : "\x1b[?25l";
   }
 
   void PutCursor(std::string& out) {
@@ -279,6 +287,7 @@ class TerminalDevice final : public ConsoleDevice {
   int visibleColumns_ = 80, visibleRows_ = 25;
   bool sized_ = false;
   int cursorColumn_ = 0, cursorRow_ = 0;
+  int cursorShown_ = -1;  // as last set: 1 an underline, 0 hidden, -1 never set
 };
 
 }  // namespace
