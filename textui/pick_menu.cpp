@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr uint8_t kF3Key = 61;  // the code of '=', so F3 ends the menu like Enter
-
 MenuItem& Item(PickMenu& menu, int n) { return *menu.Items[static_cast<size_t>(n - 1)]; }
 const MenuItem& Item(const PickMenu& menu, int n) { return *menu.Items[static_cast<size_t>(n - 1)]; }
 
@@ -197,9 +195,10 @@ void MenuRun(PickMenu& menu, uint8_t& choice) {
       PlainItem(menu, menu.Previous);
       HighlightItem(menu, selected);
     }
+    // A key code is tested as if it were a character: F3 (61, the code of
+    // '=') ends the menu like Enter, a code of 27 like Esc.
     if (key == kEnter || key == kEsc || menu.ExitKeys.Contains(key)) break;
   }
-  static_assert(kF3Key == '=');
   menu.Previous = static_cast<uint8_t>(selected);
   PlainItem(menu, selected);
   choice = key == kEsc ? 0 : static_cast<uint8_t>(selected);
