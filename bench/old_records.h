@@ -26,7 +26,7 @@ const ConversionSpec& SpecFor(const std::string& fileName);
 // The five files, in batch order.
 std::vector<std::string> BenchFileNames();
 
-// `count` old records of the spec's format, one after the other.
+// `count` old records in the layout the ConversionSpec names, one after the other.
 std::vector<uint8_t> MakeOldRecords(const ConversionSpec& spec, size_t count, uint64_t seed);
 
 // The number of whole old records that fill about `bytes`, never a count
