@@ -51,7 +51,3 @@ void Progress(const std::string& text);  // a line on standard error
 void MakeFreshDirectory(const std::string& path);
 void RemoveTree(const std::string& path);
 uint64_t FreeBytes(const std::string& path);
-
-// Brings the program's state to what a new process has, as the main sequence
-// leaves it before it draws anything.
-void ResetProgramForBench();

@@ -225,18 +225,6 @@ uint64_t FreeBytes(const std::string& path) {
   return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
-void ResetProgramForBench() {
-  Console = ConsoleServices{};
-  Geometry = ScreenGeometry{};
-  Colours = ColourScheme{};
-  SavedScreens = SavedScreenStack{};
-  Program = ProgramState{};
-  Process = ProcessState{};
-  IoResultCode = 0;
-  FileMode = 2;
-  SelectFrameSet();
-}
-
 int main(int argc, char** argv) {
   BenchOptions options;
   options.Executable = TIRVEN_BENCH_EXE;

@@ -18,6 +18,7 @@
 #include "textui/console.h"
 #include "textui/draw.h"
 #include "update/conversion.h"
+#include "update/entry.h"
 #include "update/program_state.h"
 
 extern char** environ;
@@ -54,7 +55,7 @@ double TimeCopy(const std::string& from, const std::string& to) {
 // file is put back under its name for the next round.
 double TimeConversion(const std::string& dir, const ConversionSpec& spec, uint64_t records) {
   AnsweringConsole console;
-  ResetProgramForBench();
+  ResetProgramState();
   ScreenInit(console);
   InitTextUi();
   SetMenuColours(11, 1, 30, 113, 7, 3, 7, 14);
@@ -65,7 +66,7 @@ double TimeConversion(const std::string& dir, const ConversionSpec& spec, uint64
   const uint16_t code = ConvertFileOrFail(spec, PlatformFiles());
   const double seconds = NowSeconds() - start;
   ScreenDone();
-  ResetProgramForBench();
+  ResetProgramState();
   const std::string file = dir + "/" + spec.FileName;
   const std::string backup = dir + "/" + spec.BackupName;
   const bool converted = code == 0 && FileSize(file) == records * spec.NewSize &&

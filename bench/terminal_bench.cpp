@@ -48,28 +48,12 @@ void MakeSessionFiles(const std::string& dir) {
 // The interactive main sequence, as the program runs it, over a given
 // console device instead of the terminal.
 void RunSessionInProcess(ConsoleDevice& device) {
-  ResetProgramForBench();
+  ResetProgramState();
   char program[] = "tirven-update";
   char* argv[] = {program, nullptr};
   SetCommandLine(1, argv);
-  ScreenInit(device);
-  InitTextUi();
-  ReadCommandLine();
-  SetCursorShape(CursorHidden);
-  ClearWindow();
-  FillScreen('\xB1', 7);
-  DrawTitleScreen();
-  SetMenuColours(11, 1, 30, 113, 7, 3, 7, 14);
-  SetDialogColours(112, 30, 16, 112);
-  Program.ConfigDir = ConfigDirFromEnvironment();
-  AskToUpdate();
-  SetCursorShape(CursorUnderline);
-  SetTextWindow(1, 5, Console.ScreenColumns, Console.ScreenRows);
-  Console.CurrentAttr = 7;
-  ClearWindow();
-  CursorTo(1, 1);
-  ScreenDone();
-  ResetProgramForBench();
+  MainSequence(device);
+  ResetProgramState();
 }
 
 // write() calls to the terminal (fd 1) in a strace log, and their bytes.

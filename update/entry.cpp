@@ -1,9 +1,11 @@
 #include "update/entry.h"
 
 #include "errors/runtime_error.h"
+#include "platform/file_services.h"
 #include "platform/process.h"
 #include "textui/console.h"
 #include "textui/draw.h"
+#include "update/conversion.h"
 #include "update/program_state.h"
 #include "update/update_sequence.h"
 
@@ -12,7 +14,9 @@ ProgramState Program;
 const char* const kNoticeText = "Keep a copy of your configuration directory before you convert.";
 
 namespace {
-std::string Ch(uint8_t c) { return std::string(1, static_cast<char>(c)); }
+std::string Ch(uint8_t c) {
+  return std::string(1, static_cast<char>(c));
+}
 }  // namespace
 
 std::string UpperStr(const std::string& text) {
@@ -60,8 +64,10 @@ void StartUp() {
   SelectFrameSet();
 }
 
-void MainSequence() {
-  ScreenInit();
+namespace {
+
+// Everything after ScreenInit.
+void RunOnConsole() {
   InitTextUi();
   ReadCommandLine();
   if (!Program.BatchMode) {
@@ -83,4 +89,28 @@ void MainSequence() {
     CursorTo(1, 1);
   }
   ScreenDone();
+}
+
+}  // namespace
+
+void MainSequence() {
+  ScreenInit();
+  RunOnConsole();
+}
+
+void MainSequence(ConsoleDevice& device) {
+  ScreenInit(device);
+  RunOnConsole();
+}
+
+void ResetProgramState() {
+  Console = ConsoleServices{};
+  Geometry = ScreenGeometry{};
+  Colours = ColourScheme{};
+  SavedScreens = SavedScreenStack{};
+  Program = ProgramState{};
+  Process = ProcessState{};
+  IoResultCode = 0;
+  FileMode = 2;
+  SelectFrameSet();
 }

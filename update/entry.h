@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/console_device.h"
+
 // A text with the ASCII letters a to z made upper case.
 std::string UpperStr(const std::string& text);
 // Appends a backslash to a text that is not empty and does not already end
@@ -16,8 +18,14 @@ void DrawTitleScreen();
 // Sets BatchMode and SfiMode from the first argument.
 void ReadCommandLine();
 
-// Steps 2 to 10 of the main sequence: from ScreenInit to ScreenDone.
+// The main sequence from ScreenInit to ScreenDone, on the platform's
+// console; the second form over a given console device (benchmarks).
 void MainSequence();
+void MainSequence(ConsoleDevice& device);
+
+// Every piece of program-wide state back as a new process has it, so that a
+// test or a benchmark can run the program's parts again.
+void ResetProgramState();
 
 // The one-time start-up of the program's units, before the main sequence.
 void StartUp();

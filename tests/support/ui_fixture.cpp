@@ -7,18 +7,6 @@
 #include "update/conversion.h"
 #include "update/program_state.h"
 
-void ResetProgramState() {
-  Console = ConsoleServices{};
-  Geometry = ScreenGeometry{};
-  Colours = ColourScheme{};
-  SavedScreens = SavedScreenStack{};
-  Program = ProgramState{};
-  Process = ProcessState{};
-  IoResultCode = 0;
-  FileMode = 2;
-  SelectFrameSet();
-}
-
 void StartConsole(MemoryConsole& console) {
   ResetProgramState();
   ScreenInit(console);

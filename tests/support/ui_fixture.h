@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "support/memory_console.h"
+#include "update/entry.h"
 
-// Puts every piece of program-wide state back as a new process has it, then
-// starts the console services on a memory console of the given size with the
-// program's colour scheme, as the main sequence sets it.
-void ResetProgramState();
+// Puts every piece of program-wide state back as a new process has it
+// (ResetProgramState), then starts the console services on a memory console
+// with the program's colour scheme, as the main sequence sets it.
 void StartConsole(MemoryConsole& console);
 
 class UiTest : public ::testing::Test {
