@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,47 @@ TEST(CopyLenStr, CopiesMinOfLengthAndCapacityAndRunsOnPastTheOldField) {
     std::vector<uint8_t> target(c.capacity + 1, 'z');
     CopyLenStr(target.data(), c.capacity, source.data(), source.data() + source.size());
     EXPECT_EQ(std::string(target.begin(), target.end()), c.target);
+  }
+}
+
+// CopyText is CopyLenStr with the rest of the new field zero, whichever way
+// it moves the bytes: for every length byte, for texts narrower and wider
+// than the old field, and for old fields that end at or near the old
+// record's end. The old record sits in a buffer of exactly its size, so the
+// sanitizer build sees any read past it; the bytes around the new field
+// must not change.
+TEST(CopyText, IsCopyLenStrWithTheRestOfTheFieldZero) {
+  struct TextCase {
+    size_t capacity;   // of the new field
+    size_t oldOffset;  // of the old field's length byte
+    size_t oldSize;    // of the old record
+  };
+  const TextCase cases[] = {
+      {5, 0, 40},    {8, 0, 40},     {8, 30, 40},    {12, 0, 40},   {15, 2, 40},    {16, 0, 40},
+      {17, 3, 40},   {20, 0, 21},    {20, 0, 20},    {20, 10, 20},  {35, 1, 300},   {40, 0, 214},
+      {79, 13, 214}, {80, 127, 214}, {80, 200, 214}, {255, 0, 300}, {255, 40, 300}, {255, 299, 300},
+  };
+  constexpr size_t kGuard = 7;
+  for (const TextCase& c : cases) {
+    for (int length = 0; length < 256; ++length) {
+      SCOPED_TRACE("capacity " + std::to_string(c.capacity) + " at " + std::to_string(c.oldOffset) +
+                   " of " + std::to_string(c.oldSize) + ", length byte " + std::to_string(length));
+      const auto old = std::make_unique<uint8_t[]>(c.oldSize);
+      for (size_t i = 0; i < c.oldSize; ++i) old[i] = static_cast<uint8_t>('A' + i % 26);
+      old[c.oldOffset] = static_cast<uint8_t>(length);
+      const Field to{kGuard, LenStr(c.capacity)};
+      std::vector<uint8_t> record(End(to) + kGuard, 'z');
+
+      CopyText(record.data(), to, old.get(), Field{c.oldOffset, 1}, old.get() + c.oldSize);
+
+      const size_t available = c.oldSize - c.oldOffset - 1;
+      const size_t kept = std::min<size_t>({static_cast<size_t>(length), c.capacity, available});
+      std::vector<uint8_t> expected(End(to) + kGuard, 'z');
+      expected[to.Offset] = static_cast<uint8_t>(kept);
+      for (size_t i = 0; i < c.capacity; ++i)
+        expected[to.Offset + 1 + i] = i < kept ? old[c.oldOffset + 1 + i] : 0;
+      ASSERT_EQ(record, expected);
+    }
   }
 }
 
