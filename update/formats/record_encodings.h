@@ -92,7 +92,7 @@ alignas(64) inline constexpr std::array<uint8_t, 512> kTextMask = [] {
 }();
 
 template <typename Run>
-inline Run LoadRun(const uint8_t* at) {
+[[gnu::always_inline]] inline Run LoadRun(const uint8_t* at) {
   Run run;
   std::memcpy(&run, at, sizeof(Run));
   return run;
@@ -102,18 +102,28 @@ inline Run LoadRun(const uint8_t* at) {
 // exactly: the last run overlaps the one before it instead of reaching past
 // the field. No branch depends on the length.
 template <typename Run>
-inline void MaskText(uint8_t* text, const uint8_t* sourceText, size_t capacity, uint8_t length) {
+[[gnu::always_inline]] inline void MaskRun(uint8_t* text, const uint8_t* sourceText,
+                                           const uint8_t* mask, size_t at) {
+  const Run run = LoadRun<Run>(sourceText + at) & LoadRun<Run>(mask + at);
+  std::memcpy(text + at, &run, sizeof(Run));
+}
+
+// The `capacity` text bytes of the new field, in runs that cover it
+// exactly: the last run overlaps the one before it instead of reaching past
+// the field. No branch depends on the length.
+template <typename Run>
+[[gnu::always_inline]] inline void MaskText(uint8_t* text, const uint8_t* sourceText,
+                                            size_t capacity, uint8_t length) {
   const uint8_t* mask = kTextMask.data() + (256 - length);
   // One base for every run's mask, addressed by the run's constant offset,
   // rather than an index worked out again for each run.
   asm("" : "+r"(mask));
   const size_t last = capacity - sizeof(Run);
-  for (size_t at = 0;; at += sizeof(Run)) {
-    if (at > last) at = last;
-    const Run run = LoadRun<Run>(sourceText + at) & LoadRun<Run>(mask + at);
-    std::memcpy(text + at, &run, sizeof(Run));
-    if (at == last) break;
-  }
+  // Unrolled whatever the optimisation level, so that each run's offsets
+  // are constants once the field is known.
+#pragma GCC unroll 16
+  for (size_t at = 0; at < last; at += sizeof(Run)) MaskRun<Run>(text, sourceText, mask, at);
+  MaskRun<Run>(text, sourceText, mask, last);
 }
 
 }  // namespace record_detail
@@ -124,9 +134,10 @@ inline void MaskText(uint8_t* text, const uint8_t* sourceText, size_t capacity, 
 // it, with the new field's bytes after the text zero. When the old record
 // holds as many bytes after the source's length byte as the new field has
 // room for, the text moves in whole runs, which is what a conversion spends
-// most of its time on.
-inline void CopyText(uint8_t* newRecord, Field to, const uint8_t* oldRecord, Field from,
-                     const uint8_t* oldEnd) {
+// most of its time on. Always inlined: the field's offsets and sizes are
+// constants only in the conversion that names them.
+[[gnu::always_inline]] inline void CopyText(uint8_t* newRecord, Field to, const uint8_t* oldRecord,
+                                            Field from, const uint8_t* oldEnd) {
   uint8_t* target = newRecord + to.Offset;
   const uint8_t* source = oldRecord + from.Offset;
   const size_t capacity = to.Size - 1;
