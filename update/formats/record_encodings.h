@@ -11,9 +11,7 @@
 #include <initializer_list>
 
 // A LenStr[N] field: one length byte, then N bytes of text; N + 1 bytes.
-constexpr size_t LenStr(size_t capacity) {
-  return capacity + 1;
-}
+constexpr size_t LenStr(size_t capacity) { return capacity + 1; }
 
 // A field of a fixed record layout: where it starts and how many bytes it has.
 struct Field {
@@ -64,9 +62,7 @@ inline void StoreDouble(uint8_t* target, double value) {
     for (int i = 0; i < 8; ++i) target[i] = static_cast<uint8_t>(bits >> (8 * i));
 }
 
-constexpr size_t End(Field field) {
-  return field.Offset + field.Size;
-}
+constexpr size_t End(Field field) { return field.Offset + field.Size; }
 
 // True when the fields follow one another without gap or overlap from offset
 // 0 and end exactly at `size`: a layout table that adds up.
@@ -98,9 +94,8 @@ template <typename Run>
   return run;
 }
 
-// The `capacity` text bytes of the new field, in runs that cover it
-// exactly: the last run overlaps the one before it instead of reaching past
-// the field. No branch depends on the length.
+// One run of text bytes from position `at` on: the source's bytes where the
+// mask holds ones, zeros where it holds zeros.
 template <typename Run>
 [[gnu::always_inline]] inline void MaskRun(uint8_t* text, const uint8_t* sourceText,
                                            const uint8_t* mask, size_t at) {
