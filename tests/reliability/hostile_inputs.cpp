@@ -479,10 +479,7 @@ TEST(HostileInput, FileChangingBetweenTheProbeAndTheConversion) {
     PtyOptions options;
     TempDir logDir;
     const std::string log = logDir.PathOf("strace.log");
-    options.Argv = {StracePath(),   "-f",     "-qq",
-                    "-o",           log,      "-e",
-                    "trace=linkat", "-e",     "inject=linkat:signal=SIGSTOP:when=1",
-                    ProgramPath(),  "/FORCE", dir.ConfigDir()};
+    options.Argv = SignalledAtFirstCall(log, "linkat", "SIGSTOP", dir.ConfigDir());
     options.Environment = ProgramEnvironment();
     options.ProgramIsChild = true;
     PtySession session;
@@ -534,10 +531,7 @@ TEST(HostileInput, NewFileSwappedForALinkIsNeverFollowed) {
   const std::string log = outside.PathOf("strace.log");
   PtyOptions options;
   // Stopped once the new file's records are flushed.
-  options.Argv = {StracePath(),  "-f",     "-qq",
-                  "-o",          log,      "-e",
-                  "trace=fsync", "-e",     "inject=fsync:signal=SIGSTOP:when=1",
-                  ProgramPath(), "/FORCE", dir.ConfigDir()};
+  options.Argv = SignalledAtFirstCall(log, "fsync", "SIGSTOP", dir.ConfigDir());
   options.Environment = ProgramEnvironment();
   options.ProgramIsChild = true;
   PtySession session;

@@ -201,6 +201,23 @@ std::string ProgramPath() {
   return other != nullptr && *other != '\0' ? other : TIRVEN_EXE;
 }
 
+std::vector<std::string> SignalledAtFirstCall(const std::string& log, const std::string& call,
+                                              const std::string& signal,
+                                              const std::string& configDir) {
+  return {StracePath(),
+          "-f",
+          "-qq",
+          "-o",
+          log,
+          "-e",
+          "trace=" + call,
+          "-e",
+          "inject=" + call + ":signal=" + signal + ":when=1",
+          ProgramPath(),
+          "/FORCE",
+          configDir};
+}
+
 std::string StracePath() {
   const std::string path = TIRVEN_STRACE;
   return !path.empty() && access(path.c_str(), X_OK) == 0 ? path : std::string();

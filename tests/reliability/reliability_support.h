@@ -63,6 +63,13 @@ std::string StracePath();
 // empty when it can.
 std::string StraceProblem();
 
+// The program in batch mode over `configDir` under strace, which writes its
+// log to `log` and sends the program `signal` (e.g. "SIGSTOP") when it first
+// makes system call `call`.
+std::vector<std::string> SignalledAtFirstCall(const std::string& log, const std::string& call,
+                                              const std::string& signal,
+                                              const std::string& configDir);
+
 // The environment the program runs with: a fixed, small one.
 std::vector<std::string> ProgramEnvironment(const std::vector<std::string>& extra = {});
 

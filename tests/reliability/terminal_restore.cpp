@@ -197,10 +197,7 @@ TEST(TerminalRestore, SignalDuringARewriteWaitsUntilTheFileIsWhole) {
     WriteConfiguration(dir.Path(), files);
     const std::string log = logDir.PathOf("strace.log");
     PtyOptions options;
-    options.Argv = {StracePath(),  "-f",     "-qq",
-                    "-o",          log,      "-e",
-                    "trace=fsync", "-e",     std::string("inject=fsync:signal=") + sig + ":when=1",
-                    ProgramPath(), "/FORCE", dir.ConfigDir()};
+    options.Argv = SignalledAtFirstCall(log, "fsync", sig, dir.ConfigDir());
     options.Environment = ProgramEnvironment();
     options.ProgramIsChild = true;
     PtySession session;
